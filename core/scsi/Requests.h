@@ -26,11 +26,13 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/AspiManager.h"
 #include "platform/Events.h"
 #include "platform/Srb.h"
+#include "scsi/Cdb.h"
 #include "ui/Presentations.h"
 
 namespace qfw {
@@ -42,8 +44,12 @@ inline constexpr Millis kWriteBufferFirstWait{1000};
 inline constexpr Millis kWriteBufferPollPause{5};
 inline constexpr std::size_t kInquiryBufferSize = 32768;
 inline constexpr std::uint32_t kInquiryLength = 36;
+// What FillInquiryBuffer writes into the first 36 bytes of InquiryBuffer. It
+// shows in the InquiryText of a drive that returns fewer than 36 bytes; a run
+// of '?' cannot begin a vendor name such as QUORVEL or a sensible model key.
+inline constexpr std::uint8_t kInquiryFill = '?';
 // Largest offset or length that the 24-bit fields of WRITE BUFFER can carry.
-inline constexpr std::uint32_t kMaxWriteBufferField = 0xFFFFFF;
+inline constexpr std::uint32_t kMaxWriteBufferField = kMaxCdbField24;
 
 class RequestLayer {
  public:
@@ -54,15 +60,19 @@ class RequestLayer {
   // 0: a device of peripheral type 5 answers at (ha, target, LUN 0); 1 else.
   int IsCdRomDevice(std::uint8_t ha, std::uint8_t target);
   int TestUnitReady(std::uint8_t ha, std::uint8_t target);
-  // Standard INQUIRY of length bytes (at most 255) into InquiryBuffer.
+  // Standard INQUIRY of length bytes into InquiryBuffer. A length above 255
+  // (the CDB's one-byte field) is refused with 1, nothing submitted.
   int InquiryDevice(std::uint8_t ha, std::uint8_t target, std::uint32_t length);
   // WRITE BUFFER, buffer ID 0, of the length bytes of the firmware image that
   // start at offset. Offset and length above kMaxWriteBufferField, or a block
-  // outside the image, are refused with 1 before anything is submitted.
+  // outside the image (or no image), are refused with 1 before anything is
+  // submitted and without a message: the update request refuses such images
+  // earlier, with a message of its own.
   int WriteBufferBlock(std::uint8_t ha, std::uint8_t target, std::uint32_t length,
                        std::uint32_t offset, std::uint8_t mode);
-  // SC_RESET_DEV; 0 when the manager accepted it. Waits for an accepted reset
-  // to end before returning.
+  // SC_RESET_DEV; 0 when the manager accepted it (SS_PENDING), 1 when it ended
+  // it at once. Waits for an accepted reset to end before returning, polling
+  // SRB_Status: the block is this call's own.
   int ResetDevice(std::uint8_t ha, std::uint8_t target);
 
   // Pauses of the calling thread; without an event they return at once.
@@ -82,6 +92,13 @@ class RequestLayer {
   std::array<std::uint8_t, kInquiryBufferSize> InquiryBuffer{};
 
  private:
+  // A fresh, reset completion event; null after showing "Can not create Event.".
+  std::shared_ptr<Event> MakeEvent();
+  // Ends a request that is still in the manager's hands (SC_ABORT_SRB), so that
+  // nothing writes into the block, its data area or its event afterwards.
+  void EndIfPending(SRB_ExecSCSICmd& srb);
+  void Pause(Millis duration);
+
   AspiManager& manager_;
   WaitServices& waits_;
   Messages& messages_;
