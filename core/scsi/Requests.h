@@ -84,9 +84,10 @@ class RequestLayer {
 
   // Overwrites the first 36 bytes of InquiryBuffer with the fixed fill.
   void FillInquiryBuffer();
-  // The drive's identity after an INQUIRY: bytes 8 to 43 of InquiryBuffer up
-  // to the first NUL. Bytes 36 to 43 are never written, so at most 28
-  // characters.
+  // The drive's identity after an INQUIRY: bytes 8 to 35 of InquiryBuffer up
+  // to the first NUL, so at most 28 characters. Bytes 36 to 43 are never
+  // written and stay zero, so reading on into them would give the same text;
+  // stopping at byte 35 keeps the bound even if they were not.
   std::string InquiryText() const;
 
   std::array<std::uint8_t, kInquiryBufferSize> InquiryBuffer{};
