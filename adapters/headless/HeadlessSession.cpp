@@ -19,8 +19,7 @@ void HeadlessSession::SetUser(std::function<bool(TMainForm&)> act) {
   user_ = std::move(act);
 }
 
-int HeadlessSession::RunProgram(AspiManager& manager, WaitServices& waits,
-                                const Options& options) {
+int HeadlessSession::RunProgram(AspiManager& manager, WaitServices& waits, const Options& options) {
   recording_ = std::make_unique<RecordingManager>(manager, transcript_);
   std::optional<RecordingWaits> recordingWaits;
   if (options.recordWaits) recordingWaits.emplace(waits, transcript_);

@@ -49,9 +49,7 @@ class ProgramHarness {
 
   std::vector<std::string> Lines() const { return session_.transcript().Lines(); }
   // The transcript lines that begin with "box ", in order.
-  std::vector<std::string> Boxes() const {
-    return session_.transcript().LinesStartingWith("box ");
-  }
+  std::vector<std::string> Boxes() const { return session_.transcript().LinesStartingWith("box "); }
   // The transcript without the lines of bus requests.
   std::vector<std::string> ScreenLines() const;
   std::vector<std::string> StatusLines() const {
