@@ -115,8 +115,7 @@ void DirectManagerCalls(benchmark::State& state) {
       srb.SRB_SenseLen = kSenseLen;
       srb.SRB_CDBLen = 10;
       srb.SRB_PostProc = event.get();
-      const auto cdb =
-          *WriteBufferCdb(k + 1 < kBlocks ? 4 : 5, k * kBlock, kBlock);
+      const auto cdb = *WriteBufferCdb(k + 1 < kBlocks ? 4 : 5, k * kBlock, kBlock);
       std::memcpy(srb.CDBByte, cdb.data(), cdb.size());
       if (manager.SendASPI32Command(&srb) == SS_PENDING) event->Wait(Millis(1000));
       benchmark::DoNotOptimize(LoadSrbStatus(srb.SRB_Status));
@@ -139,10 +138,9 @@ void PendingBlockCpu(benchmark::State& state) {
   SystemWaits waits;
   simbus::RealTimeScheduler scheduler;
   auto bus = OneDrive();
-  bus.devices[0].rules.push_back(
-      {simbus::CommandKind::WriteBuffer,
-       0,
-       {simbus::Timing::Delayed, Millis(5000), std::nullopt, false}});
+  bus.devices[0].rules.push_back({simbus::CommandKind::WriteBuffer,
+                                  0,
+                                  {simbus::Timing::Delayed, Millis(5000), std::nullopt, false}});
   simbus::SimManager manager(bus, scheduler);
   NullScreen screen;
   Messages messages(screen);
