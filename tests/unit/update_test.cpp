@@ -453,6 +453,12 @@ TEST_F(ManualUpdateTest, FileSizesAgainstTheChosenBlockSize) {
       EXPECT_EQ(one.Boxes(), (std::vector<std::string>{BoxLine(PresentationKind::OutcomeBox,
                                                                text::kOutcomeSuccess, 0x1040)}));
       EXPECT_TRUE(Contains(one.Lines(), "status \"> NON\""));
+      // Through a whole manual-mode update the hidden value holders stay
+      // hidden and UPDATE All stays disabled.
+      for (const char* never : {"visible LabelFS=true", "visible EditFS=true",
+                                "visible EditBS=true", "enabled ButtonAll=true"}) {
+        EXPECT_FALSE(Contains(one.Lines(), never)) << never;
+      }
     } else {
       EXPECT_EQ(index, -1);
       EXPECT_EQ(
