@@ -12,13 +12,15 @@
 #include <chrono>
 #include <cstdint>
 
+#include "scsi/Cdb.h"
+
 namespace qfw::linux_sg {
 
 using KernelTimeout = std::chrono::milliseconds;
 
-inline constexpr std::uint8_t kOpTestUnitReady = 0x00;
-inline constexpr std::uint8_t kOpInquiry = 0x12;
-inline constexpr std::uint8_t kOpWriteBuffer = 0x3B;
+using qfw::kOpInquiry;
+using qfw::kOpTestUnitReady;
+using qfw::kOpWriteBuffer;
 
 // A drive answers these from its controller at once; the program itself waits
 // only 1 s (TEST UNIT READY) and 3 s (INQUIRY) before it gives up on them.

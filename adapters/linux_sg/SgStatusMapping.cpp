@@ -75,10 +75,10 @@ std::array<std::uint8_t, 16> ToFixedSense(std::span<const std::uint8_t> sense) {
   if (code == kDescriptorCurrent || code == kDescriptorDeferred) {
     std::array<std::uint8_t, 18> fixed{};
     fixed[0] = code == kDescriptorDeferred ? kFixedDeferred : kFixedCurrent;
-    fixed[7] = kFixedAdditionalLength;
-    if (sense.size() > 1) fixed[2] = static_cast<std::uint8_t>(sense[1] & 0x0F);
-    if (sense.size() > 2) fixed[12] = sense[2];
-    if (sense.size() > 3) fixed[13] = sense[3];
+    fixed[kSenseAdditionalLengthByte] = kFixedAdditionalLength;
+    if (sense.size() > 1) fixed[kSenseKeyByte] = static_cast<std::uint8_t>(sense[1] & 0x0F);
+    if (sense.size() > 2) fixed[kSenseAscByte] = sense[2];
+    if (sense.size() > 3) fixed[kSenseAscqByte] = sense[3];
     CopyDescriptors(sense, fixed);
     std::copy_n(fixed.begin(), out.size(), out.begin());
     return out;
@@ -89,8 +89,8 @@ std::array<std::uint8_t, 16> ToFixedSense(std::span<const std::uint8_t> sense) {
 
 std::optional<std::uint8_t> SenseKey(std::span<const std::uint8_t> sense) {
   const std::uint8_t code = ResponseCode(sense);
-  if ((code == kFixedCurrent || code == kFixedDeferred) && sense.size() > 2) {
-    return static_cast<std::uint8_t>(sense[2] & 0x0F);
+  if ((code == kFixedCurrent || code == kFixedDeferred) && sense.size() > kSenseKeyByte) {
+    return static_cast<std::uint8_t>(sense[kSenseKeyByte] & 0x0F);
   }
   if ((code == kDescriptorCurrent || code == kDescriptorDeferred) && sense.size() > 1) {
     return static_cast<std::uint8_t>(sense[1] & 0x0F);

@@ -5,11 +5,11 @@
 #include <string>
 #include <utility>
 
+#include "scsi/Cdb.h"
+
 namespace qfw::simbus {
 namespace {
 
-constexpr std::uint8_t kModeDownload = 4;
-constexpr std::uint8_t kModeDownloadAndSave = 5;
 constexpr std::size_t kRevisionAt = 32;
 constexpr std::size_t kRevisionWidth = 4;
 

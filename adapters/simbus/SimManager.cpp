@@ -7,23 +7,17 @@
 #include <mutex>
 #include <utility>
 
+#include "scsi/Cdb.h"
 #include "simbus/FirmwareModel.h"
 
 namespace qfw::simbus {
 namespace {
 
-constexpr std::uint8_t kOpTestUnitReady = 0x00;
-constexpr std::uint8_t kOpInquiry = 0x12;
-constexpr std::uint8_t kOpWriteBuffer = 0x3B;
 constexpr Sense kSenseInvalidOpcode{0x05, 0x20, 0x00};
 constexpr std::size_t kCommandKinds = 4;
 
 // Fixed-format sense data.
 constexpr std::uint8_t kSenseCurrentFixed = 0x70;
-constexpr std::size_t kSenseKeyAt = 2;
-constexpr std::size_t kSenseAdditionalLengthAt = 7;
-constexpr std::size_t kSenseAscAt = 12;
-constexpr std::size_t kSenseAscqAt = 13;
 
 std::size_t IndexOf(CommandKind kind) {
   return static_cast<std::size_t>(kind);
@@ -97,10 +91,10 @@ const Behaviour& Choose(const std::vector<Rule>& rules, CommandKind kind, unsign
 void WriteSense(SRB_ExecSCSICmd& srb, const Sense& sense) {
   std::array<std::uint8_t, kSenseLen> area{};
   area[0] = kSenseCurrentFixed;
-  area[kSenseKeyAt] = sense.key;
-  area[kSenseAdditionalLengthAt] = static_cast<std::uint8_t>(kSenseLen - 8);
-  area[kSenseAscAt] = sense.asc;
-  area[kSenseAscqAt] = sense.ascq;
+  area[kSenseKeyByte] = sense.key;
+  area[kSenseAdditionalLengthByte] = static_cast<std::uint8_t>(kSenseLen - 8);
+  area[kSenseAscByte] = sense.asc;
+  area[kSenseAscqByte] = sense.ascq;
   const std::size_t n = std::min<std::size_t>(srb.SRB_SenseLen, kSenseLen);
   std::copy_n(area.begin(), n, srb.SenseArea);
 }

@@ -75,6 +75,11 @@ inline constexpr std::uint8_t SRB_EVENT_NOTIFY = 0x40;
 inline constexpr std::uint8_t DTYPE_CDROM = 0x05;
 
 inline constexpr std::size_t kSenseLen = 16;
+// Positions in fixed-format sense data (SenseArea).
+inline constexpr std::size_t kSenseKeyByte = 2;
+inline constexpr std::size_t kSenseAdditionalLengthByte = 7;
+inline constexpr std::size_t kSenseAscByte = 12;
+inline constexpr std::size_t kSenseAscqByte = 13;
 
 // SC_HA_INQUIRY: 60 bytes in the 32-bit layout.
 struct SRB_HAInquiry {

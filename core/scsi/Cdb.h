@@ -16,6 +16,10 @@ inline constexpr std::uint8_t kOpTestUnitReady = 0x00;
 inline constexpr std::uint8_t kOpInquiry = 0x12;
 inline constexpr std::uint8_t kOpWriteBuffer = 0x3B;
 
+// WRITE BUFFER modes: download microcode, and download microcode and save.
+inline constexpr std::uint8_t kModeDownload = 4;
+inline constexpr std::uint8_t kModeDownloadAndSave = 5;
+
 // Largest value a 24-bit CDB field can carry.
 inline constexpr std::uint32_t kMaxCdbField24 = 0xFFFFFF;
 

@@ -11,9 +11,6 @@ namespace qfw {
 namespace {
 
 // Positions in fixed-format sense data.
-constexpr std::size_t kSenseKeyByte = 2;
-constexpr std::size_t kAscByte = 12;
-constexpr std::size_t kAscqByte = 13;
 
 const char* FindMessage(std::span<const StatusMessageRow> table, std::uint8_t code) {
   for (const auto& row : table) {
@@ -36,8 +33,8 @@ bool HasVendorSenseKey(const SRB_ExecSCSICmd& srb) {
 // The vendor-specific sense message, or nothing when the ASC has no row or the
 // ASCQ is not 00h. Only meaningful when HasVendorSenseKey holds.
 std::optional<std::string> VendorSenseMessage(const SRB_ExecSCSICmd& srb) {
-  if (srb.SenseArea[kAscqByte] != kVendorSenseQualifier) return std::nullopt;
-  return Message(FindMessage(kVendorSenseMessages, srb.SenseArea[kAscByte]));
+  if (srb.SenseArea[kSenseAscqByte] != kVendorSenseQualifier) return std::nullopt;
+  return Message(FindMessage(kVendorSenseMessages, srb.SenseArea[kSenseAscByte]));
 }
 
 std::optional<std::string> CompletedMessage(const SRB_ExecSCSICmd& srb) {

@@ -12,13 +12,11 @@
 #include <cstdint>
 
 #include "platform/Thread.h"
+#include "scsi/Cdb.h"
 
 namespace qfw {
 
 class TMainForm;
-
-inline constexpr std::uint8_t kModeDownload = 4;
-inline constexpr std::uint8_t kModeDownloadAndSave = 5;
 
 class TSledSCSI final : public TThread {
  public:
