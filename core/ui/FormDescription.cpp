@@ -5,7 +5,7 @@
 namespace qfw {
 
 const FormSpec& MainFormSpec() {
-  static const FormSpec spec{
+  static const FormSpec form{
       .name = "MainForm",
       .caption = text::kWindowCaption,
       .clientWidth = 393,
@@ -23,7 +23,7 @@ const FormSpec& MainFormSpec() {
       .maximiseBox = false,
       .initiallyVisible = false,
   };
-  return spec;
+  return form;
 }
 
 namespace {
@@ -108,8 +108,8 @@ const ControlSpec& ControlSpecOf(ControlId id) {
 }
 
 const FileDialogSpec& OpenDialogSpec() {
-  static const FileDialogSpec spec{"Firmware BIN", "*.bin", ".", false, true};
-  return spec;
+  static const FileDialogSpec dialog{"Firmware BIN", "*.bin", ".", false, true};
+  return dialog;
 }
 
 }  // namespace qfw

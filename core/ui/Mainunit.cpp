@@ -25,15 +25,15 @@ TMainForm::TMainForm(Platform& platform)
       return std::unique_ptr<std::uint8_t[]>(new (std::nothrow) std::uint8_t[size]);
     };
   }
-  for (const auto& spec : MainFormControls()) {
-    ControlState& s = controls_[IndexOf(spec.id)];
-    s.enabled = spec.enabled;
-    s.visible = spec.visible;
-    s.text = std::string(spec.text);
-    for (auto item : spec.items) s.items.emplace_back(item);
-    s.checked = spec.checked;
-    s.progressMax = spec.progressMax;
-    s.progressPosition = spec.progressPosition;
+  for (const auto& control : MainFormControls()) {
+    ControlState& s = controls_[IndexOf(control.id)];
+    s.enabled = control.enabled;
+    s.visible = control.visible;
+    s.text = std::string(control.text);
+    for (auto item : control.items) s.items.emplace_back(item);
+    s.checked = control.checked;
+    s.progressMax = control.progressMax;
+    s.progressPosition = control.progressPosition;
   }
 }
 

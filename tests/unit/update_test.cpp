@@ -279,10 +279,10 @@ TEST(Outcome, EveryCodeHasItsBox) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.code);
-    const OutcomeBoxSpec spec = OutcomeFor(c.code);
-    EXPECT_STREQ(spec.text, c.text);
-    EXPECT_EQ(spec.flags, c.flags);
-    EXPECT_EQ(spec.endsProgram, c.ends);
+    const OutcomeBoxSpec outcome = OutcomeFor(c.code);
+    EXPECT_STREQ(outcome.text, c.text);
+    EXPECT_EQ(outcome.flags, c.flags);
+    EXPECT_EQ(outcome.endsProgram, c.ends);
   }
 }
 
