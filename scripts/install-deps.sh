@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libgl-dev
   libsgutils2-dev libtomlplusplus-dev
-  xvfb xauth x11-utils imagemagick fonts-liberation
+  fonts-liberation
   qemu-system-x86 linux-image-amd64 busybox-static sg3-utils cpio kmod xz-utils
 )
 
