@@ -80,18 +80,6 @@ Qt::WindowFlags FrameFlags(const FormSpec& form) {
   return flags;
 }
 
-ControlState InitialState(const ControlSpec& control) {
-  ControlState state;
-  state.enabled = control.enabled;
-  state.visible = control.visible;
-  state.text = std::string(control.text);
-  for (auto item : control.items) state.items.emplace_back(item);
-  state.checked = control.checked;
-  state.progressMax = control.progressMax;
-  state.progressPosition = control.progressPosition;
-  return state;
-}
-
 QWidget* CreateWidget(const ControlSpec& control, QWidget* parent) {
   switch (control.kind) {
     case ControlKind::GroupBox:
@@ -260,7 +248,7 @@ void QtMainWindow::Build() {
     widget->setGeometry(control.bounds.left, control.bounds.top, control.bounds.width,
                         control.bounds.height);
     controls_[IndexOf(control.id)] = widget;
-    ApplyAll(control.id, InitialState(control));
+    ApplyAll(control.id, InitialControlState(control));
     Wire(control);
   }
   SetTabOrder();

@@ -26,14 +26,7 @@ TMainForm::TMainForm(Platform& platform)
     };
   }
   for (const auto& control : MainFormControls()) {
-    ControlState& s = controls_[IndexOf(control.id)];
-    s.enabled = control.enabled;
-    s.visible = control.visible;
-    s.text = std::string(control.text);
-    for (auto item : control.items) s.items.emplace_back(item);
-    s.checked = control.checked;
-    s.progressMax = control.progressMax;
-    s.progressPosition = control.progressPosition;
+    controls_[IndexOf(control.id)] = InitialControlState(control);
   }
 }
 

@@ -2,6 +2,18 @@
 
 namespace qfw {
 
+ControlState InitialControlState(const ControlSpec& control) {
+  ControlState state;
+  state.enabled = control.enabled;
+  state.visible = control.visible;
+  state.text = std::string(control.text);
+  for (auto item : control.items) state.items.emplace_back(item);
+  state.checked = control.checked;
+  state.progressMax = control.progressMax;
+  state.progressPosition = control.progressPosition;
+  return state;
+}
+
 const char* ChangeName(ControlChange change) {
   switch (change) {
     case ControlChange::Enabled:

@@ -25,6 +25,9 @@ struct ControlState {
   bool operator==(const ControlState&) const = default;
 };
 
+// The state a control starts in, as the form description gives it.
+ControlState InitialControlState(const ControlSpec& control);
+
 // What changed in a ControlState.
 enum class ControlChange {
   Enabled,
