@@ -1,5 +1,7 @@
 #include "ui/FormDescription.h"
 
+#include <utility>
+
 #include "ui/Texts.h"
 
 namespace qfw {
@@ -36,9 +38,24 @@ ControlSpec Make(ControlId id, std::string_view name, ControlKind kind,
                      {}, 0,       0,       0,      0,        0};
 }
 
+// The control with the event it raises and the window's handler for it.
+ControlSpec Handled(ControlSpec control, ControlEvent event, std::string_view handler) {
+  control.event = event;
+  control.handler = handler;
+  return control;
+}
+
+// A pick-only drop-down list.
+ControlSpec PickList(ControlSpec control, std::vector<std::string_view> items) {
+  control.items = std::move(items);
+  control.itemHeight = 14;
+  return control;
+}
+
 std::vector<ControlSpec> BuildControls() {
   using enum ControlId;
   using K = ControlKind;
+  using E = ControlEvent;
   std::vector<ControlSpec> c;
   c.push_back(Make(GroupBox1, "GroupBox1", K::GroupBox, std::nullopt, {0, 3, 289, 78},
                    "DRIVE Information", true, true, 0));
@@ -46,43 +63,31 @@ std::vector<ControlSpec> BuildControls() {
       Make(LabelFS, "LabelFS", K::Label, GroupBox1, {8, 44, 31, 14}, "File(B)", false, false, -1));
   c.push_back(Make(LabelBS, "LabelBS", K::Label, GroupBox1, {9, 45, 67, 14}, "BufferSize(B)", false,
                    false, -1));
-  auto check = Make(CheckBox1, "CheckBox1", K::CheckBox, GroupBox1, {185, 39, 101, 25},
-                    "Update Enable", true, true, 1);
+  auto check = Handled(Make(CheckBox1, "CheckBox1", K::CheckBox, GroupBox1, {185, 39, 101, 25},
+                            "Update Enable", true, true, 1),
+                       E::Click, "CheckBox1Click");
   check.checked = true;
-  check.event = ControlEvent::Click;
-  check.handler = "CheckBox1Click";
   c.push_back(check);
-  auto drives = Make(ComboBoxDrive, "ComboBoxDrive", K::ComboBox, GroupBox1, {8, 16, 273, 22}, "",
-                     true, true, 0);
-  drives.itemHeight = 14;
-  drives.event = ControlEvent::Change;
-  drives.handler = "ComboBoxDriveChange";
-  c.push_back(drives);
+  c.push_back(Handled(PickList(Make(ComboBoxDrive, "ComboBoxDrive", K::ComboBox, GroupBox1,
+                                    {8, 16, 273, 22}, "", true, true, 0),
+                               {}),
+                      E::Change, "ComboBoxDriveChange"));
   c.push_back(Make(EditFS, "EditFS", K::Edit, GroupBox1, {48, 40, 47, 22}, "", false, false, 2));
   c.push_back(
       Make(EditBS, "EditBS", K::Edit, GroupBox1, {123, 40, 49, 22}, "8192", false, false, 3));
-  auto sizes = Make(ComboBoxBufferSize, "ComboBoxBufferSize", K::ComboBox, GroupBox1,
-                    {81, 40, 68, 22}, "", false, false, 4);
-  sizes.items = {"8192", "16384", "32768"};
-  sizes.itemHeight = 14;
-  sizes.event = ControlEvent::Change;
-  sizes.handler = "ComboBoxBufferSizeChange";
-  c.push_back(sizes);
-  auto select = Make(ButtonSelect, "ButtonSelect", K::Button, std::nullopt, {294, 8, 97, 25},
-                     "UPDATE", true, true, 1);
-  select.event = ControlEvent::Click;
-  select.handler = "ButtonSelectClick";
-  c.push_back(select);
-  auto all = Make(ButtonAll, "ButtonAll", K::Button, std::nullopt, {294, 32, 97, 25}, "UPDATE All",
-                  false, true, 2);
-  all.event = ControlEvent::Click;
-  all.handler = "ButtonAllClick";
-  c.push_back(all);
-  auto exitButton = Make(ButtonExit, "ButtonExit", K::Button, std::nullopt, {294, 56, 97, 25},
-                         "Exit", true, true, 3);
-  exitButton.event = ControlEvent::Click;
-  exitButton.handler = "ButtonExitClick";
-  c.push_back(exitButton);
+  c.push_back(Handled(PickList(Make(ComboBoxBufferSize, "ComboBoxBufferSize", K::ComboBox,
+                                    GroupBox1, {81, 40, 68, 22}, "", false, false, 4),
+                               {"8192", "16384", "32768"}),
+                      E::Change, "ComboBoxBufferSizeChange"));
+  c.push_back(Handled(Make(ButtonSelect, "ButtonSelect", K::Button, std::nullopt, {294, 8, 97, 25},
+                           "UPDATE", true, true, 1),
+                      E::Click, "ButtonSelectClick"));
+  c.push_back(Handled(Make(ButtonAll, "ButtonAll", K::Button, std::nullopt, {294, 32, 97, 25},
+                           "UPDATE All", false, true, 2),
+                      E::Click, "ButtonAllClick"));
+  c.push_back(Handled(Make(ButtonExit, "ButtonExit", K::Button, std::nullopt, {294, 56, 97, 25},
+                           "Exit", true, true, 3),
+                      E::Click, "ButtonExitClick"));
   auto progress = Make(ProgressBarUpdate, "ProgressBarUpdate", K::ProgressBar, std::nullopt,
                        {6, 67, 275, 10}, "", true, true, 4);
   progress.progressMax = 20;
