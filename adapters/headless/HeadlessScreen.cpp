@@ -108,11 +108,15 @@ void HeadlessScreen::Beep() {
   transcript_.Add("beep");
 }
 
-void HeadlessScreen::Present(const Presentation& p) {
+std::string BoxLine(const Presentation& p) {
   char flags[16];
   std::snprintf(flags, sizeof flags, "0x%04X", static_cast<unsigned>(p.flags));
-  transcript_.Add(std::string("box ") + KindName(p.kind) + " " + Quote(p.title) + " " +
-                  Quote(p.text) + " flags=" + flags);
+  return std::string("box ") + KindName(p.kind) + " " + Quote(p.title) + " " + Quote(p.text) +
+         " flags=" + flags;
+}
+
+void HeadlessScreen::Present(const Presentation& p) {
+  transcript_.Add(BoxLine(p));
   std::function<void(const Presentation&)> handler;
   {
     std::lock_guard lock(mutex_);

@@ -29,6 +29,9 @@
 
 namespace qfw::headless {
 
+// The transcript line of a box.
+std::string BoxLine(const Presentation& presentation);
+
 class HeadlessScreen final : public FormScreen, public MessageScreen {
  public:
   HeadlessScreen(Transcript& transcript, UiThread& ui);

@@ -18,6 +18,9 @@ inline constexpr int kCatalogueEntryLimit = 98;
 
 // One catalogue entry. Text fields are 8-bit and NUL-terminated, taken byte
 // for byte from the file.
+// The Version that asks for no comparison after the update.
+inline constexpr const char* kNoVersionCheck = "NON";
+
 struct TFirmwareEntry {
   char ModelKey[50];        // leading part of a drive's INQUIRY text; never empty
   char FileName[258];       // image file, relative to the current directory

@@ -17,7 +17,6 @@ namespace qfw {
 namespace {
 
 constexpr int kPrimingProbes = 5;
-constexpr const char* kNoVersionCheck = "NON";
 
 std::filesystem::path Resolve(const std::filesystem::path& workDir, const std::string& name) {
   std::filesystem::path path(name);

@@ -12,7 +12,6 @@ namespace qfw {
 
 namespace {
 constexpr int kProbes = 5;
-constexpr const char* kNoVersionCheck = "NON";
 }  // namespace
 
 OutcomeBoxSpec OutcomeFor(std::int32_t updateResult) {

@@ -1,7 +1,6 @@
 #include "support/ProgramHarness.h"
 
 #include <atomic>
-#include <cstdio>
 #include <fstream>
 
 #include <unistd.h>
@@ -91,10 +90,7 @@ std::string BoxLine(PresentationKind kind, const std::string& text, std::uint32_
   const char* title = (kind == PresentationKind::Notice || kind == PresentationKind::ExceptionBox)
                           ? text::kApplicationTitle
                           : text::kBoxTitle;
-  char hex[16];
-  std::snprintf(hex, sizeof hex, "0x%04X", static_cast<unsigned>(flags));
-  return std::string("box ") + KindName(kind) + " " + headless::Quote(title) + " " +
-         headless::Quote(text) + " flags=" + hex;
+  return headless::BoxLine({kind, title, text, flags});
 }
 
 }  // namespace qfw::testing
